@@ -1,7 +1,9 @@
 # Thin front end over the CMake presets.
 #   make run   build crt and run it in run/, plotting the curve into run/ispis.png
 #   make test  build and pass all tests
-.PHONY: run test test-sanitize bench build clean
+#   make windows       cross-build build/windows/crt.exe (Windows x64, one static executable)
+#   make test-windows  build for Windows and pass all tests under Wine
+.PHONY: run test test-sanitize bench build clean windows test-windows
 
 build:
 	cmake --preset default
@@ -20,6 +22,15 @@ test-sanitize:
 
 bench: build
 	build/default/bench/crt_bench
+
+windows:
+	cmake --preset windows
+	cmake --build --preset windows
+
+# The Wine server the tests start stays up between tests; stop it afterwards,
+# whatever the tests gave.
+test-windows: windows
+	ctest --preset windows; status=$$?; cmake/wine-run.sh --stop-server; exit $$status
 
 clean:
 	rm -rf build run
