@@ -223,6 +223,7 @@ std::string quoted(const std::string& text) {
 
 TEST_P(PointFileFailure, IsReportedWithItsNumberAsTheExitStatus) {
   const FailureCase& c = GetParam();
+  files_.file(PATH).bytes = "earlier content\n";
   files_.fail_next(c.call, c.reason, c.native);
   if (c.retry_fails_too) files_.fail_next(FileCall::open_read_only, c.reason, c.native);
   std::string expected = "forrtl: severe \\(" + std::to_string(c.number) + "\\): " + quoted(c.text);
