@@ -3,9 +3,12 @@
 #   make test  build and pass all tests
 #   make windows       cross-build build/windows/crt.exe (Windows x64, one static executable)
 #   make test-windows  build for Windows and pass all tests under Wine
-.PHONY: run test test-sanitize bench build clean windows test-windows
+.PHONY: run test test-sanitize bench build tools clean windows-tools windows test-windows
 
-build:
+tools:
+	scripts/install-build-tools.sh
+
+build: tools
 	cmake --preset default
 	cmake --build --preset default
 
@@ -15,7 +18,7 @@ run: build
 test: build
 	ctest --preset default
 
-test-sanitize:
+test-sanitize: tools
 	cmake --preset sanitize
 	cmake --build --preset sanitize
 	ctest --preset sanitize
@@ -23,7 +26,10 @@ test-sanitize:
 bench: build
 	build/default/bench/crt_bench
 
-windows:
+windows-tools:
+	scripts/install-windows-tools.sh
+
+windows: windows-tools
 	cmake --preset windows
 	cmake --build --preset windows
 
