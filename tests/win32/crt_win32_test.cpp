@@ -9,36 +9,38 @@
 #include <string>
 
 #include "platform/win32/windows_api.h"
-#include "win32/child_process.h"
+#include "support/process.h"
+#include "win32/current_directory.h"
 
 namespace {
 
-using test_win32::ChildResult;
-using test_win32::Environment;
-using test_win32::file_bytes;
-using test_win32::run_child;
-using test_win32::ScratchDirectory;
-
-std::string crt() { return std::string("\"") + CRT_EXECUTABLE + "\""; }
+using testing_support::EnvChanges;
+using testing_support::ProgramResult;
+using testing_support::read_file;
+using testing_support::write_file;
 
 // The reports' own line end: CR LF from the report, the text-mode stream
 // adds one more CR.
 const std::string LINE_END = "\r\r\n";
 
 // Without a traceback, only the message line is left to compare.
-const Environment NO_TRACEBACK = {{"FOR_DISABLE_STACK_TRACE", "1"}};
+const EnvChanges NO_TRACEBACK = {{"FOR_DISABLE_STACK_TRACE", "1"}};
 
 class CrtTest : public testing::Test {
  protected:
   std::string point_file_path() const { return directory_.path() + "\\ispis.dat"; }
 
-  ScratchDirectory directory_;
+  ProgramResult run_crt(const EnvChanges& environment = {}) {
+    return testing_support::run_program(CRT_EXECUTABLE, {{}, environment, directory_.path()});
+  }
+
+  test_win32::CurrentTempDir directory_;
 };
 
 TEST_F(CrtTest, DirectoryNamedLikeThePointFileIsPermissionDenied) {
   std::filesystem::create_directory("ispis.dat");
-  ChildResult result = run_child(crt(), NO_TRACEBACK);
-  EXPECT_EQ(result.exit_code, 9u);
+  ProgramResult result = run_crt(NO_TRACEBACK);
+  EXPECT_EQ(result.exit_status, 9);
   EXPECT_EQ(result.standard_error,
             "forrtl: severe (9): permission to access file denied, unit 7, file " +
                 point_file_path() + LINE_END);
@@ -47,8 +49,8 @@ TEST_F(CrtTest, DirectoryNamedLikeThePointFileIsPermissionDenied) {
 
 TEST_F(CrtTest, ReportCarriesATracebackThroughTheExecutable) {
   std::filesystem::create_directory("ispis.dat");
-  ChildResult result = run_child(crt());
-  EXPECT_EQ(result.exit_code, 9u);
+  ProgramResult result = run_crt();
+  EXPECT_EQ(result.exit_status, 9);
   std::string header =
       "Image              PC        Routine            Line        Source             \r\n";
   std::size_t at = result.standard_error.find(LINE_END);
@@ -60,8 +62,8 @@ TEST_F(CrtTest, ReportCarriesATracebackThroughTheExecutable) {
 }
 
 TEST_F(CrtTest, MalformedRecordLengthStopsBeforeTheFileIsCreated) {
-  ChildResult result = run_child(crt(), {{"FORT_FMT_RECL", "abc"}, {"FOR_DISABLE_STACK_TRACE", "1"}});
-  EXPECT_EQ(result.exit_code, 99u);
+  ProgramResult result = run_crt({{"FORT_FMT_RECL", "abc"}, {"FOR_DISABLE_STACK_TRACE", "1"}});
+  EXPECT_EQ(result.exit_status, 99);
   EXPECT_EQ(result.standard_error,
             "forrtl: severe (99): FORT_FMT_RECL environment variable has erroneous syntax" +
                 LINE_END);
@@ -69,55 +71,67 @@ TEST_F(CrtTest, MalformedRecordLengthStopsBeforeTheFileIsCreated) {
 }
 
 TEST_F(CrtTest, Fort0ReceivesTheReportsInsteadOfStandardError) {
-  std::ofstream("fort0.txt", std::ios::binary) << "earlier\r\n";
-  ChildResult result = run_child(
-      crt(), {{"FORT_FMT_RECL", "abc"}, {"FORT0", "fort0.txt"}, {"FOR_DISABLE_STACK_TRACE", "1"}});
-  EXPECT_EQ(result.exit_code, 99u);
+  write_file("fort0.txt", "earlier\r\n");
+  ProgramResult result =
+      run_crt({{"FORT_FMT_RECL", "abc"}, {"FORT0", "fort0.txt"}, {"FOR_DISABLE_STACK_TRACE", "1"}});
+  EXPECT_EQ(result.exit_status, 99);
   EXPECT_EQ(result.standard_error, "");
-  EXPECT_EQ(file_bytes("fort0.txt"),
+  EXPECT_EQ(read_file("fort0.txt"),
             "earlier\r\nforrtl: severe (99): FORT_FMT_RECL environment variable has erroneous "
             "syntax" + LINE_END);
 }
 
 TEST_F(CrtTest, LogFileCollectsEveryReportWhileTheDisplayIsOff) {
-  Environment environment = {{"FORT_FMT_RECL", "abc"},
+  EnvChanges environment = {{"FORT_FMT_RECL", "abc"},
                              {"FOR_DIAGNOSTIC_LOG_FILE", "crt.log"},
                              {"FOR_DISABLE_DIAGNOSTIC_DISPLAY", "yes"},
                              {"FOR_DISABLE_STACK_TRACE", "1"}};
   std::string report =
       "forrtl: severe (99): FORT_FMT_RECL environment variable has erroneous syntax" + LINE_END;
   for (int run = 0; run < 2; ++run) {
-    ChildResult result = run_child(crt(), environment);
-    EXPECT_EQ(result.exit_code, 99u);
+    ProgramResult result = run_crt(environment);
+    EXPECT_EQ(result.exit_status, 99);
     EXPECT_EQ(result.standard_error, "");
   }
-  EXPECT_EQ(file_bytes("crt.log"), report + report);
+  EXPECT_EQ(read_file("crt.log"), report + report);
 }
 
 TEST_F(CrtTest, PointFileHeldByAnotherWriterIsConnectedReadOnly) {
-  std::ofstream("ispis.dat", std::ios::binary) << "held";
+  write_file("ispis.dat", "held");
   std::string id = std::to_string(GetCurrentProcessId());
   HANDLE held = CreateEventA(nullptr, TRUE, FALSE, ("crt-held-" + id).c_str());
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, ("crt-release-" + id).c_str());
-  void* holder = test_win32::start_child(std::string("\"") + CRT_WIN32_HELPER +
-                                             "\" hold ispis.dat crt-held-" + id +
-                                             " crt-release-" + id,
-                                         "holder.out", "holder.err");
-  ASSERT_NE(holder, nullptr);
+  testing_support::ChildProcess holder(
+      CRT_WIN32_HELPER, {{"hold", "ispis.dat", "crt-held-" + id, "crt-release-" + id}, {}, ""});
   ASSERT_EQ(WaitForSingleObject(held, 60000), WAIT_OBJECT_0);
 
   // The open meets a sharing violation, the retry reads alongside the
   // holder, and the first record is refused.
-  ChildResult result = run_child(crt(), NO_TRACEBACK);
+  ProgramResult result = run_crt(NO_TRACEBACK);
   SetEvent(release);
-  EXPECT_EQ(test_win32::wait_for_child(holder), 0u);
+  EXPECT_EQ(holder.wait().exit_status, 0);
   CloseHandle(held);
   CloseHandle(release);
 
-  EXPECT_EQ(result.exit_code, 47u);
+  EXPECT_EQ(result.exit_status, 47);
   EXPECT_EQ(result.standard_error, "forrtl: severe (47): write to READONLY file, unit 7, file " +
                                        point_file_path() + LINE_END);
-  EXPECT_EQ(file_bytes("ispis.dat"), "held");
+  EXPECT_EQ(read_file("ispis.dat"), "held");
+}
+
+TEST_F(CrtTest, StopTextIsOneDirectRecordOf33Bytes) {
+  const std::string text = "Could not spawn gnuplot program";
+  ProgramResult to_standard_error =
+      testing_support::run_program(CRT_STOP_PROBE, {{text, "0"}, {}, directory_.path()});
+  EXPECT_EQ(to_standard_error.exit_status, 0);
+  EXPECT_EQ(to_standard_error.standard_error, text + "\r\n");
+  EXPECT_EQ(to_standard_error.standard_output, "");
+
+  ProgramResult to_fort0 = testing_support::run_program(
+      CRT_STOP_PROBE, {{text, "0"}, {{"FORT0", "fort0.txt"}}, directory_.path()});
+  EXPECT_EQ(to_fort0.exit_status, 0);
+  EXPECT_EQ(to_fort0.standard_error, "");
+  EXPECT_EQ(read_file("fort0.txt"), text + "\r\n");
 }
 
 }  // namespace

@@ -12,7 +12,8 @@
 
 #include "platform/platform.h"
 #include "platform/win32/windows_api.h"
-#include "win32/child_process.h"
+#include "support/process.h"
+#include "win32/current_directory.h"
 
 namespace {
 
@@ -20,20 +21,17 @@ using platform::FileHandle;
 using platform::FileIdentity;
 using platform::NameLookup;
 using platform::Reason;
-using test_win32::ChildResult;
-using test_win32::file_bytes;
-using test_win32::run_child;
-using test_win32::ScratchDirectory;
+using test_win32::CurrentTempDir;
+using testing_support::ProgramResult;
+using testing_support::read_file;
+using testing_support::write_file;
 
 platform::FileSystem& files() { return platform::system_files(); }
 
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+ProgramResult run_helper(std::vector<std::string> arguments, const std::string& directory = "") {
+  return testing_support::run_program(CRT_WIN32_HELPER, {std::move(arguments), {}, directory});
 }
 
-std::string helper(const std::string& arguments) {
-  return std::string("\"") + CRT_WIN32_HELPER + "\" " + arguments;
-}
 
 // Under Wine a process running as root may write a read-only file; Wine
 // names the Windows user after the Unix one.
@@ -46,7 +44,7 @@ bool running_as_root_under_wine() {
 
 class FilesTest : public testing::Test {
  protected:
-  ScratchDirectory directory_;
+  CurrentTempDir directory_;
 };
 
 TEST_F(FilesTest, FullPathFoldsTheNameInTheCurrentDirectory) {
@@ -77,7 +75,7 @@ TEST_F(FilesTest, OpenReadWriteCreatesEmptyAndKeepsExistingContent) {
   ASSERT_TRUE(files().open_read_write("old.dat", handle));
   ASSERT_TRUE(files().write(handle, "ab", 2));
   EXPECT_TRUE(files().close(handle));
-  EXPECT_EQ(file_bytes("old.dat"), "ab23456789");
+  EXPECT_EQ(read_file("old.dat"), "ab23456789");
 }
 
 TEST_F(FilesTest, CutAtPositionEndsTheFileAfterTheWrittenBytes) {
@@ -88,7 +86,7 @@ TEST_F(FilesTest, CutAtPositionEndsTheFileAfterTheWrittenBytes) {
   ASSERT_TRUE(files().cut_at_position(handle));
   ASSERT_TRUE(files().write(handle, "next\r\n", 6));
   EXPECT_TRUE(files().close(handle));
-  EXPECT_EQ(file_bytes("cut.dat"), "record\r\nnext\r\n");
+  EXPECT_EQ(read_file("cut.dat"), "record\r\nnext\r\n");
 }
 
 TEST_F(FilesTest, SecondWriterGetsSharingViolationAndMayStillRead) {
@@ -112,9 +110,8 @@ TEST_F(FilesTest, AnotherProcessHoldingTheFileForcesTheReadOnlyRetry) {
   std::string id = std::to_string(GetCurrentProcessId());
   HANDLE held = CreateEventA(nullptr, TRUE, FALSE, ("crt-held-" + id).c_str());
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, ("crt-release-" + id).c_str());
-  void* holder = test_win32::start_child(helper("hold ispis.dat crt-held-" + id + " crt-release-" + id),
-                                         "holder.out", "holder.err");
-  ASSERT_NE(holder, nullptr);
+  testing_support::ChildProcess holder(
+      CRT_WIN32_HELPER, {{"hold", "ispis.dat", "crt-held-" + id, "crt-release-" + id}, {}, ""});
   ASSERT_EQ(WaitForSingleObject(held, 60000), WAIT_OBJECT_0);
 
   FileHandle handle;
@@ -125,7 +122,7 @@ TEST_F(FilesTest, AnotherProcessHoldingTheFileForcesTheReadOnlyRetry) {
   EXPECT_TRUE(files().close(handle));
 
   SetEvent(release);
-  EXPECT_EQ(test_win32::wait_for_child(holder), 0u);
+  EXPECT_EQ(holder.wait().exit_status, 0);
   CloseHandle(held);
   CloseHandle(release);
 }
@@ -218,7 +215,7 @@ TEST_F(FilesTest, OpenAppendAddsAtTheEnd) {
   ASSERT_TRUE(files().open_append("log.txt", handle));
   ASSERT_TRUE(files().write(handle, "two\r\n", 5));
   EXPECT_TRUE(files().close(handle));
-  EXPECT_EQ(file_bytes("log.txt"), "one\r\ntwo\r\n");
+  EXPECT_EQ(read_file("log.txt"), "one\r\ntwo\r\n");
 }
 
 TEST(Failures, DescriptionIsTheSystemMessageWithItsLineEnd) {
@@ -232,37 +229,37 @@ TEST(Failures, DescriptionIsTheSystemMessageWithItsLineEnd) {
 }
 
 TEST(StandardError, TextModeTurnsEachLineFeedIntoCrLf) {
-  ChildResult result = run_child(helper("stderr-text \"line\r\nnext\n\""));
-  EXPECT_EQ(result.exit_code, 0u);
+  ProgramResult result = run_helper({"stderr-text", "line\r\nnext\n"});
+  EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.standard_error, "line\r\r\nnext\r\n");
   EXPECT_EQ(result.standard_output, "");
 }
 
 TEST(StandardError, RedirectionAppendsInTextModeOrLeavesStandardError) {
-  ScratchDirectory directory;
+  CurrentTempDir directory;
   write_file("fort0.txt", "before\r\n");
-  ChildResult redirected = run_child(helper("redirect fort0.txt \"after\n\""));
+  ProgramResult redirected = run_helper({"redirect", "fort0.txt", "after\n"}, directory.path());
   EXPECT_EQ(redirected.standard_error, "");
-  EXPECT_EQ(file_bytes("fort0.txt"), "before\r\nafter\r\n");
+  EXPECT_EQ(read_file("fort0.txt"), "before\r\nafter\r\n");
 
-  ChildResult kept = run_child(helper("redirect no\\such\\dir\\fort0.txt \"kept\n\""));
+  ProgramResult kept = run_helper({"redirect", "no\\such\\dir\\fort0.txt", "kept\n"});
   EXPECT_EQ(kept.standard_error, "kept\r\n");
 }
 
 TEST(StandardError, AppendTextToFileWritesInTextMode) {
-  ScratchDirectory directory;
+  CurrentTempDir directory;
   ASSERT_TRUE(platform::append_text_to_file("log.txt", "a\r\n", 3));
   ASSERT_TRUE(platform::append_text_to_file("log.txt", "b\n", 2));
-  EXPECT_EQ(file_bytes("log.txt"), "a\r\r\nb\r\n");
+  EXPECT_EQ(read_file("log.txt"), "a\r\r\nb\r\n");
   EXPECT_FALSE(platform::append_text_to_file("no\\such\\dir\\log.txt", "c", 1));
 }
 
 TEST(ProcessEnd, ExitFlushesTheStreamsAndExitNowDoesNot) {
-  ChildResult flushed = run_child(helper("exit kept"));
-  EXPECT_EQ(flushed.exit_code, 8u);
+  ProgramResult flushed = run_helper({"exit", "kept"});
+  EXPECT_EQ(flushed.exit_status, 8);
   EXPECT_EQ(flushed.standard_output, "kept");
-  ChildResult abrupt = run_child(helper("exit-now lost"));
-  EXPECT_EQ(abrupt.exit_code, 7u);
+  ProgramResult abrupt = run_helper({"exit-now", "lost"});
+  EXPECT_EQ(abrupt.exit_status, 7);
   EXPECT_EQ(abrupt.standard_output, "");
 }
 
@@ -344,8 +341,8 @@ TEST(StackWalk, StopsWhenTheVisitorSaysSo) {
 }
 
 TEST(ProcessorException, NullWriteReachesTheHandlerWithItsCodeAndImage) {
-  ChildResult result = run_child(helper("fault"));
-  EXPECT_EQ(result.exit_code, 157u);
+  ProgramResult result = run_helper({"fault"});
+  EXPECT_EQ(result.exit_status, 157);
   std::string image = std::filesystem::path(CRT_WIN32_HELPER).filename().string();
   EXPECT_EQ(result.standard_error, "code=C0000005\r\nimage=" + image + "\r\n");
 }

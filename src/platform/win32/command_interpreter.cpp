@@ -6,6 +6,9 @@
 #include "platform/platform.h"
 
 namespace platform {
+
+extern const char PLOT_COMMAND_TEXT[] = "D:\\GNUPLOT\\wgnuplot.exe crt.dem";
+
 namespace {
 
 // Room for the system directory: what the command-line buffer of the

@@ -51,6 +51,8 @@ void redirect_standard_error(const char* path) {
 // Signal-safe.
 bool debugger_attached() { return IsDebuggerPresent() != FALSE; }
 
+void break_into_debugger() { DebugBreak(); }
+
 void suppress_error_dialogs() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
 }
