@@ -351,14 +351,18 @@ TEST(ProcessorContext, RegistersStandUnderTheirHeadingsWithinTheRoom) {
   CONTEXT context{};
   context.Rip = 0x1234;
   context.Rax = 0xABCDEF;
+  context.FltSave.XmmRegisters[15].Low = 0x42;
   platform::ProcessorException exception{0xC0000005u, 0x1234, &context};
   char buffer[4096];
   std::size_t size = platform::describe_processor_context(exception, buffer, sizeof buffer);
   std::string text(buffer, size);
   EXPECT_EQ(text.rfind("Exception Context:  Processor Control and Status Registers.\n", 0), 0u);
-  EXPECT_NE(text.find("RIP: 0000000000001234"), std::string::npos);
-  EXPECT_NE(text.find("RAX: 0000000000ABCDEF"), std::string::npos);
-  EXPECT_NE(text.find("Exception Context:  Floating Point Registers."), std::string::npos);
+  EXPECT_NE(text.find("RIP:     0000000000001234"), std::string::npos);
+  EXPECT_NE(text.find("RAX:     0000000000abcdef"), std::string::npos);
+  EXPECT_NE(text.find("Exception Context:  Processor Integer Registers.\n"), std::string::npos);
+  EXPECT_NE(text.find("Exception Context:  Processor Segment Registers.\n"), std::string::npos);
+  EXPECT_NE(text.find("Exception Context:  Floating Point Save Area.\n"), std::string::npos);
+  EXPECT_NE(text.find("XMM15:    00000000000000000000000000000042\n"), std::string::npos);
   EXPECT_EQ(platform::describe_processor_context(exception, buffer, 10), 10u);
 }
 
