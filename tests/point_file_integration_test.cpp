@@ -42,8 +42,7 @@ class CrtRun : public testing::Test {
                              "FOR_DISABLE_DIAGNOSTIC_DISPLAY", "FOR_DISABLE_STACK_TRACE"}) {
       environment.try_emplace(name, std::nullopt);
     }
-    // No plotting program: the run ends normally after the plot command fails.
-    environment.try_emplace("PATH", "/nonexistent");
+    environment.try_emplace("PATH", quiet_plotter_path());
     return testing_support::run_program(CRT_EXECUTABLE, ProgramOptions{{}, environment, dir_.path()});
   }
 
@@ -58,11 +57,24 @@ class CrtRun : public testing::Test {
   }
   static std::string reason_line(int error) { return "forrtl: " + std::string(std::strerror(error)) + "\r\r\n"; }
 
+  /// A PATH whose plotting program does nothing, so that a normal run
+  /// ends normally and silently.
+  static std::string quiet_plotter_path() {
+    static const TempDir bin;
+    static const std::string path = [] {
+      const std::string plotter = bin.file("gnuplot");
+      write_file(plotter, "#!/bin/sh\nexit 0\n");
+      ::chmod(plotter.c_str(), 0755);
+      return bin.path();
+    }();
+    return path;
+  }
+
   /// The file of a normal run, made once.
   static const std::string& normal_run_data() {
     static const std::string bytes = [] {
       TempDir dir;
-      testing_support::run_program(CRT_EXECUTABLE, ProgramOptions{{}, {{"PATH", "/nonexistent"}}, dir.path()});
+      testing_support::run_program(CRT_EXECUTABLE, ProgramOptions{{}, {{"PATH", quiet_plotter_path()}}, dir.path()});
       return read_file(dir.file("ispis.dat"));
     }();
     return bytes;
