@@ -1,10 +1,12 @@
 // Test-only program: raises one processor fault for real inside the run-time
-// frame, chosen by its argument, or waits for a console event ("wait").
+// frame, chosen by its argument, or waits for a console event ("wait",
+// "wait-own-interrupt").
 //
 // Before faulting it writes to standard output the offset, within this
 // executable, of the function that faults, so that a test can tell that the
 // traceback's first frame is the faulting instruction.
 #include <dlfcn.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -63,6 +65,17 @@ void wait_for_event() {
   for (;;) pause();
 }
 
+void own_interrupt_handler(int) {
+  if (write(STDOUT_FILENO, "own handler\n", 12) < 0) _exit(43);
+  _exit(42);
+}
+
+// A program with its own control-C handler keeps control-C to itself.
+void wait_with_own_interrupt_handler() {
+  signal(SIGINT, own_interrupt_handler);
+  wait_for_event();
+}
+
 struct Fault {
   const char* name;
   void (*raise)();
@@ -77,6 +90,7 @@ const Fault FAULTS[] = {
     {"trap", [] { execute_breakpoint(); }, reinterpret_cast<const void*>(&execute_breakpoint)},
     {"overflow", [] { recurse(0); }, reinterpret_cast<const void*>(&recurse)},
     {"wait", wait_for_event, nullptr},
+    {"wait-own-interrupt", wait_with_own_interrupt_handler, nullptr},
 };
 
 void main_routine() {
