@@ -20,3 +20,11 @@ void write_point_record(const trace::CrossingPoint& point);
 void close_point_file(int unit);
 
 }  // namespace output
+
+namespace output {
+
+/// Reads FORT_FMT_RECL once, at start-up; a value with bad syntax is
+/// reported only when the file is first connected.
+void read_record_length_setting();
+
+}  // namespace output

@@ -156,6 +156,9 @@ void redirect_standard_error(const char* path);
 /// True when a debugger is attached to the process. Signal-safe.
 bool debugger_attached();
 
+/// Stops in the attached debugger, as a breakpoint does.
+void break_into_debugger();
+
 /// Asks the system not to show its own error dialogs.
 void suppress_error_dialogs();
 

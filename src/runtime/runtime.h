@@ -23,6 +23,11 @@ struct ExceptionContextSlot {
 /// processing). Signal-safe.
 ExceptionContextSlot* exception_context_slot();
 
+/// Creates the slot, empty (start-up).
+void create_exception_context_slot();
+/// Empties and releases the slot (exit processing). Signal-safe.
+void release_exception_context_slot();
+
 }  // namespace runtime
 
 namespace runtime {

@@ -1,0 +1,36 @@
+// Start-up and normal end of the process.
+#include "runtime/runtime.h"
+
+#include <atomic>
+
+#include "output/point_file.h"
+#include "runtime/console_event.h"
+#include "runtime/env_switch.h"
+#include "runtime/processor_exception.h"
+#include "runtime/units.h"
+
+namespace runtime {
+namespace {
+
+std::atomic_flag started = ATOMIC_FLAG_INIT;
+
+}  // namespace
+
+void start_runtime() {
+  if (started.test_and_set()) return;
+  create_exception_context_slot();
+  register_console_event_handler();
+  if (env_switch_on("FOR_NOERROR_DIALOGS")) platform::suppress_error_dialogs();
+  platform::prepare_floating_point();
+  output::read_record_length_setting();
+}
+
+int finish_runtime() { return run_exit_processing(); }
+
+int run_process(void (*main_routine)()) {
+  start_runtime();
+  main_routine();
+  return finish_runtime();
+}
+
+}  // namespace runtime
