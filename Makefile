@@ -1,9 +1,12 @@
 # Thin front end over the CMake presets.
 #   make run   build crt and run it in run/, plotting the curve into run/ispis.png
 #   make test  build and pass all tests
-.PHONY: run test test-sanitize bench build clean
+.PHONY: run test test-sanitize bench build tools clean
 
-build:
+tools:
+	scripts/install-build-tools.sh
+
+build: tools
 	cmake --preset default
 	cmake --build --preset default
 
@@ -13,7 +16,7 @@ run: build
 test: build
 	ctest --preset default
 
-test-sanitize:
+test-sanitize: tools
 	cmake --preset sanitize
 	cmake --build --preset sanitize
 	ctest --preset sanitize

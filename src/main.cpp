@@ -1,5 +1,6 @@
 // crt: traces the curve x^2 + (x^2 + y^2)^2 - y^2 = 0 into ispis.dat and
 // hands the points to the plotting program.
+#include "launch/plotter_launch.h"
 #include "runtime/runtime.h"
 #include "trace/curve_tracer.h"
 
@@ -7,6 +8,7 @@ namespace {
 
 void main_routine() {
   trace::trace_curve();
+  launch::launch_plotter();
 }
 
 }  // namespace

@@ -190,6 +190,11 @@ int run_command_interpreter(std::string_view command);
 /// The same with the interpreter at `interpreter` instead of the system's.
 int run_command_interpreter_at(const std::string& interpreter, std::string_view command);
 
+/// The command line that hands the traced points to the plotting program
+/// with its script "crt.dem" in the current directory: where the plotting
+/// program lives differs from system to system.
+extern const char PLOT_COMMAND_TEXT[];
+
 // ---------------------------------------------------------------------------
 // Console events, processor exceptions, stack walk
 // ---------------------------------------------------------------------------
