@@ -25,13 +25,16 @@ void start_runtime() {
   platform::prepare_floating_point();
   prepare_error_unit();
   output::read_record_length_setting();
+  platform::prepare_stack_walk();
 }
 
 int finish_runtime() { return run_exit_processing(); }
 
 int run_process(void (*main_routine)()) {
+  platform::install_processor_exception_handler(on_processor_exception);
   start_runtime();
   main_routine();
+  platform::remove_processor_exception_handler();
   return finish_runtime();
 }
 
