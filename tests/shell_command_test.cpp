@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <string>
 
-#include "launch_child_process.h"
+#include "support/process.h"
 #include "platform/platform.h"
 
 namespace {
@@ -44,8 +45,8 @@ TEST(ShellCommand, RunsOnlyTheGivenLength) {
 }
 
 TEST(ShellCommand, InheritsEnvironmentAndCurrentDirectory) {
-  launch_tests::TempDir dir;
-  launch_tests::write_file(dir.path() / "crt.dem", "");
+  testing_support::TempDir dir;
+  testing_support::write_file(dir.file("crt.dem"), "");
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   ASSERT_EQ(setenv("CRT_LAUNCH_PROBE", "42", 1), 0);
@@ -58,11 +59,11 @@ TEST(ShellCommand, InheritsEnvironmentAndCurrentDirectory) {
 }
 
 TEST(ShellCommand, ChildWritesToTheInheritedStandardOutput) {
-  launch_tests::TempDir dir;
-  const std::filesystem::path out = dir.path() / "out";
-  const std::string command = "echo plotted > '" + out.string() + "'";
+  testing_support::TempDir dir;
+  const std::string out = dir.file("out");
+  const std::string command = "echo plotted > '" + out + "'";
   ASSERT_EQ(run(command.c_str()), 0);
-  EXPECT_EQ(launch_tests::read_file(out), "plotted\n");
+  EXPECT_EQ(testing_support::read_file(out), "plotted\n");
 }
 
 TEST(CommandInterpreter, MissingInterpreterCannotRunAtAll) {
@@ -70,21 +71,21 @@ TEST(CommandInterpreter, MissingInterpreterCannotRunAtAll) {
 }
 
 TEST(CommandInterpreter, UnexecutableInterpreterCannotRunAtAll) {
-  launch_tests::TempDir dir;
-  const std::filesystem::path interpreter = dir.path() / "sh";
-  launch_tests::write_file(interpreter, "#!/bin/sh\nexit 0\n");
+  testing_support::TempDir dir;
+  const std::string interpreter = dir.file("sh");
+  testing_support::write_file(interpreter, "#!/bin/sh\nexit 0\n");
   std::filesystem::permissions(interpreter, std::filesystem::perms::owner_read);
-  EXPECT_EQ(platform::run_command_interpreter_at(interpreter.string(), "exit 0"), -1);
+  EXPECT_EQ(platform::run_command_interpreter_at(interpreter, "exit 0"), -1);
 }
 
 TEST(CommandInterpreter, OtherInterpreterGetsTheCommandAfterDashC) {
-  launch_tests::TempDir dir;
-  const std::filesystem::path interpreter = dir.path() / "interpreter";
+  testing_support::TempDir dir;
+  const std::string interpreter = dir.file("interpreter");
   // Ends with the number of its arguments when they are exactly "-c" and the command.
-  launch_tests::write_file(interpreter,
+  testing_support::write_file(interpreter,
                            "#!/bin/sh\n[ \"$1\" = -c ] && [ \"$2\" = 'a  b' ] && exit $#\nexit 99\n");
   std::filesystem::permissions(interpreter, std::filesystem::perms::owner_all);
-  EXPECT_EQ(platform::run_command_interpreter_at(interpreter.string(), "a  b"), 2);
+  EXPECT_EQ(platform::run_command_interpreter_at(interpreter, "a  b"), 2);
 }
 
 }  // namespace

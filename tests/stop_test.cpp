@@ -2,20 +2,31 @@
 // leaves on standard error or in the FORT0 file, and its exit status.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "launch_child_process.h"
+#include "support/process.h"
 
 namespace {
 
-using launch_tests::read_file;
-using launch_tests::run_child;
-using launch_tests::TempDir;
+using testing_support::EnvChanges;
+using testing_support::ProgramResult;
+using testing_support::read_file;
+using testing_support::TempDir;
 
 const char* const SPAWN_FAILURE = "Could not spawn gnuplot program";
+
+/// Runs the stop probe in `dir` with `arguments`; settings of the test's own
+/// environment do not leak into it.
+ProgramResult run_stop_probe(const TempDir& dir, std::vector<std::string> arguments,
+                             EnvChanges environment = {}) {
+  for (const char* name : {"FORT0", "FOR_DIAGNOSTIC_LOG_FILE", "FOR_DISABLE_DIAGNOSTIC_DISPLAY",
+                           "FOR_DISABLE_STACK_TRACE"}) {
+    environment.try_emplace(name, std::nullopt);
+  }
+  return testing_support::run_program(CRT_STOP_PROBE, {std::move(arguments), environment, dir.path()});
+}
 
 struct StopCase {
   const char* name;
@@ -34,21 +45,20 @@ class StopWithMessage : public testing::TestWithParam<StopCase> {};
 TEST_P(StopWithMessage, WritesOneRecordAndEndsWithItsStatus) {
   const StopCase& c = GetParam();
   TempDir dir;
-  const std::filesystem::path log = dir.path() / "stop.log";
-  std::vector<std::string> environment;
-  if (c.fort0_before) launch_tests::write_file(log, *c.fort0_before);
-  if (c.fort0_before || c.fort0_missing) environment.push_back("FORT0=" + log.string());
+  const std::string log = dir.file("stop.log");
+  EnvChanges environment;
+  if (c.fort0_before) testing_support::write_file(log, *c.fort0_before);
+  if (c.fort0_before || c.fort0_missing) environment["FORT0"] = log;
 
-  const launch_tests::ChildResult result =
-      run_child({CRT_STOP_PROBE, c.text, std::to_string(c.status)}, environment, dir.path());
+  const ProgramResult result = run_stop_probe(dir, {c.text, std::to_string(c.status)}, environment);
 
-  EXPECT_EQ(result.status, c.status);
-  EXPECT_EQ(result.err, c.expected_err);
-  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.exit_status, c.status);
+  EXPECT_EQ(result.standard_error, c.expected_err);
+  EXPECT_EQ(result.standard_output, "");
   if (c.expected_fort0) {
     EXPECT_EQ(read_file(log), *c.expected_fort0);
   } else {
-    EXPECT_FALSE(std::filesystem::exists(log));
+    EXPECT_FALSE(testing_support::file_exists(log));
   }
 }
 
@@ -71,36 +81,34 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StopWithMessage, SecondStopEndsAtOnceWithStatusZeroWritingNothing) {
   TempDir dir;
-  const launch_tests::ChildResult result =
-      run_child({CRT_STOP_PROBE, "--nested", "first stop", "5"}, {}, dir.path());
-  EXPECT_EQ(result.err, "first stop\r\n");
-  EXPECT_EQ(result.status, 0);
+  const ProgramResult result = run_stop_probe(dir, {"--nested", "first stop", "5"});
+  EXPECT_EQ(result.standard_error, "first stop\r\n");
+  EXPECT_EQ(result.exit_status, 0);
 }
 
 TEST(StopWithMessage, FailedWriteIsReport38ForUnit0) {
   // The report follows standard error to the FORT0 device that failed, so
   // the diagnostic log is where it can be seen.
   TempDir dir;
-  const std::filesystem::path diagnostics = dir.path() / "diagnostics.log";
-  const launch_tests::ChildResult result =
-      run_child({CRT_STOP_PROBE, SPAWN_FAILURE, "1"},
-                {"FORT0=/dev/full", "FOR_DIAGNOSTIC_LOG_FILE=" + diagnostics.string()}, dir.path());
-  EXPECT_EQ(result.status, 38);
+  const std::string diagnostics = dir.file("diagnostics.log");
+  const ProgramResult result =
+      run_stop_probe(dir, {SPAWN_FAILURE, "1"},
+                     {{"FORT0", "/dev/full"}, {"FOR_DIAGNOSTIC_LOG_FILE", diagnostics}});
+  EXPECT_EQ(result.exit_status, 38);
   EXPECT_NE(read_file(diagnostics).find(
                 "forrtl: severe (38): error during write, unit 0, file /dev/full"),
             std::string::npos)
       << read_file(diagnostics);
-  EXPECT_EQ(result.err.find(SPAWN_FAILURE), std::string::npos) << result.err;
+  EXPECT_EQ(result.standard_error.find(SPAWN_FAILURE), std::string::npos) << result.standard_error;
 }
 
 TEST(StopWithMessage, Fort0InMissingDirectoryIsReportedForUnit0) {
   TempDir dir;
-  const std::string missing = (dir.path() / "no-such-dir" / "stop.log").string();
-  const launch_tests::ChildResult result =
-      run_child({CRT_STOP_PROBE, SPAWN_FAILURE, "1"}, {"FORT0=" + missing}, dir.path());
-  EXPECT_EQ(result.status, 29);
-  EXPECT_NE(result.err.find("file not found, unit 0, file " + missing), std::string::npos)
-      << result.err;
+  const std::string missing = dir.file("no-such-dir/stop.log");
+  const ProgramResult result = run_stop_probe(dir, {SPAWN_FAILURE, "1"}, {{"FORT0", missing}});
+  EXPECT_EQ(result.exit_status, 29);
+  EXPECT_NE(result.standard_error.find("file not found, unit 0, file " + missing), std::string::npos)
+      << result.standard_error;
 }
 
 }  // namespace

@@ -31,34 +31,6 @@ bool status_is_unknown(std::string_view status) {
                     [](char a, char b) { return (a | 0x20) == b; });
 }
 
-struct OpenFailureReport {
-  int number;
-  bool reason_line;
-};
-
-OpenFailureReport open_failure_report(platform::Reason reason) {
-  using platform::Reason;
-  switch (reason) {
-    case Reason::file_not_found:
-    case Reason::path_not_found:
-      return {29, false};
-    case Reason::access_denied:
-    case Reason::write_protect:
-      return {9, false};
-    case Reason::invalid_drive:
-    case Reason::bad_unit:
-      return {42, false};
-    case Reason::invalid_name:
-    case Reason::bad_pathname:
-    case Reason::filename_exceeds_range:
-      return {43, false};
-    case Reason::too_many_open_files:
-      return {30, false};
-    default:
-      return {30, true};
-  }
-}
-
 constexpr int REPORT_INSUFFICIENT_MEMORY = 41;
 constexpr int REPORT_CLOSE_ERROR = 28;
 constexpr int REPORT_WRITE_ERROR = 38;
@@ -148,8 +120,8 @@ void PointFileUnit::open(int unit, std::string_view name) {
 }
 
 void PointFileUnit::fail_open(const platform::Failure& failure) {
-  const OpenFailureReport report = open_failure_report(failure.reason);
-  fail(report.number, report.reason_line ? &failure : nullptr);
+  runtime::report_open_failure(unit_, file_path_.c_str(), failure);
+  std::abort();  // the report is severe and does not return
 }
 
 void PointFileUnit::write(const trace::CrossingPoint& point) {

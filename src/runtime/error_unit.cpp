@@ -12,13 +12,8 @@ namespace runtime {
 namespace {
 
 // Catalog numbers of the error unit's failures, as for any file connection.
-constexpr int PERMISSION_DENIED = 9;
 constexpr int CLOSE_ERROR = 28;
-constexpr int FILE_NOT_FOUND = 29;
-constexpr int OPEN_FAILURE = 30;
 constexpr int WRITE_ERROR = 38;
-constexpr int NO_SUCH_DEVICE = 42;
-constexpr int FILE_NAME_ERROR = 43;
 
 /// The error unit connected to the file FORT0 names: the exit processing
 /// closes it, so whatever it holds reaches the file at any kind of end.
@@ -55,42 +50,13 @@ ErrorUnit& error_unit() {
   return unit;
 }
 
-/// The catalog number for a failed open, by its reason; true in `with_reason`
-/// when the report is preceded by the reason line.
-int open_failure_number(platform::Reason reason, bool& with_reason) {
-  with_reason = false;
-  switch (reason) {
-    case platform::Reason::file_not_found:
-    case platform::Reason::path_not_found:
-      return FILE_NOT_FOUND;
-    case platform::Reason::access_denied:
-    case platform::Reason::write_protect:
-      return PERMISSION_DENIED;
-    case platform::Reason::invalid_drive:
-    case platform::Reason::bad_unit:
-      return NO_SUCH_DEVICE;
-    case platform::Reason::invalid_name:
-    case platform::Reason::bad_pathname:
-    case platform::Reason::filename_exceeds_range:
-      return FILE_NAME_ERROR;
-    case platform::Reason::too_many_open_files:
-      return OPEN_FAILURE;
-    default:
-      with_reason = true;
-      return OPEN_FAILURE;
-  }
-}
-
 /// Opens the FORT0 file for appending, so that nothing already in it is
 /// overwritten; a failure is reported and ends the process.
 void connect_to_file(ErrorUnit& unit) {
   platform::FileHandle handle = 0;
   if (!platform::system_files().open_append(unit.file.name, handle)) {
-    const platform::Failure failure = platform::system_files().last_failure();
-    bool with_reason = false;
-    const int number = open_failure_number(failure.reason, with_reason);
-    report_file_failure(number, ERROR_UNIT_NUMBER, unit.file.name.c_str(),
-                        with_reason ? &failure : nullptr);
+    report_open_failure(ERROR_UNIT_NUMBER, unit.file.name.c_str(),
+                        platform::system_files().last_failure());
     return;
   }
   unit.file.connect(handle);

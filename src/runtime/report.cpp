@@ -172,9 +172,12 @@ void emit_report(const char* report, std::size_t length) {
 }
 
 /// What follows the emitted report: the end of the process for severe.
-void conclude_report(int number, const ReportPlan& plan, bool flush_streams) {
+/// A processor exception with a debugger present is left to the debugger.
+void conclude_report(int number, const ReportPlan& plan, bool flush_streams,
+                     const platform::ProcessorException* exception) {
   const Severity severity = message_for(number).severity;
   if (severity < Severity::error) return;
+  if (exception != nullptr && plan.debugger) return;
   if (severity == Severity::severe) run_exit_processing();
   if (plan.debugger && platform::debugger_attached()) platform::break_into_debugger();
   if (severity != Severity::severe) return;
@@ -217,7 +220,7 @@ void report_runtime_message(int number, std::initializer_list<FillIn> fill_ins) 
     report_without_buffer(number, fill_ins);
   }
   buffer.reset();
-  conclude_report(number, plan, true);
+  conclude_report(number, plan, true, nullptr);
 }
 
 void report_runtime_message_in(char* buffer, std::size_t size, int number,
@@ -226,7 +229,7 @@ void report_runtime_message_in(char* buffer, std::size_t size, int number,
   const ReportPlan plan = plan_report();
   redirect_standard_error_once();
   emit_report(buffer, compose_report(buffer, size, number, fill_ins, plan.traceback, exception));
-  conclude_report(number, plan, false);
+  conclude_report(number, plan, false, exception);
 }
 
 void write_reason_line(const platform::Failure& reason) {

@@ -53,6 +53,11 @@ void report_runtime_message_in(char* buffer, std::size_t size, int number,
 void report_file_failure(int number, int unit, const char* file,
                          const platform::Failure* reason);
 
+/// A file that could not be opened, reported with the number its reason
+/// calls for (29, 9, 42, 43 or 30); the reason line comes first only for
+/// reasons that no number names.
+void report_open_failure(int unit, const char* file, const platform::Failure& failure);
+
 /// "forrtl: " and the system's description of the reason, straight to
 /// standard error (after its redirection), never to the log.
 void write_reason_line(const platform::Failure& reason);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/child_signals.h"
 
 extern char** environ;
 
@@ -31,7 +32,13 @@ bool spawn_interpreter(const std::string& interpreter, const std::string& comman
   std::string option = "-c";
   std::string text = command;
   char* const arguments[] = {program.data(), option.data(), text.data(), nullptr};
-  return posix_spawn(&child, interpreter.c_str(), nullptr, nullptr, arguments, environ) == 0;
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) return false;
+  // The interpreter gets control-C and its kin as any terminal program does.
+  const bool spawned = posix::reset_child_signals(attributes) == 0 &&
+                       posix_spawn(&child, interpreter.c_str(), nullptr, &attributes, arguments, environ) == 0;
+  posix_spawnattr_destroy(&attributes);
+  return spawned;
 }
 
 /// Waits for `child` to end, however long it takes. False when the wait
