@@ -11,6 +11,7 @@
 #include "platform/win32/windows_api.h"
 #include "support/process.h"
 #include "win32/current_directory.h"
+#include "win32/wine.h"
 
 namespace {
 
@@ -132,6 +133,72 @@ TEST_F(CrtTest, StopTextIsOneDirectRecordOf33Bytes) {
   EXPECT_EQ(to_fort0.exit_status, 0);
   EXPECT_EQ(to_fort0.standard_error, "");
   EXPECT_EQ(read_file("fort0.txt"), text + "\r\n");
+}
+
+const std::string SHORT_HEADER =
+    "Image              PC        Routine            Line        Source             \r\n";
+
+std::string line_at(const std::string& text, std::size_t at) {
+  std::size_t end = text.find('\n', at);
+  return end == std::string::npos ? text.substr(at) : text.substr(at, end + 1 - at);
+}
+
+struct FaultCase {
+  const char* fault;
+  const char* message_line;
+  int status;
+};
+
+// The probe announces the offset of the function that faults within its
+// image; the first frame must lie inside that function.
+TEST_F(CrtTest, ProcessorFaultIsReportedFromTheFaultingInstruction) {
+  const FaultCase cases[] = {
+      {"access", "forrtl: severe (157): Program Exception - access violation\r\r\n", 157},
+      {"divide", "forrtl: severe (164): Program Exception - integer divide by zero\r\r\n", 164},
+      {"illegal", "forrtl: severe (168): Program Exception - illegal instruction\r\r\n", 168},
+      {"trap", "forrtl: severe (159): Program Exception - breakpoint\r\r\n", 159},
+  };
+  const std::string image = std::filesystem::path(CRT_FAULT_PROBE).filename().string();
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.fault);
+    ProgramResult result =
+        testing_support::run_program(CRT_FAULT_PROBE, {{c.fault}, {}, directory_.path()});
+    EXPECT_EQ(result.exit_status, c.status);
+    const std::string& errors = result.standard_error;
+    ASSERT_EQ(line_at(errors, 0), c.message_line);
+    std::size_t header_at = line_at(errors, 0).size();
+    ASSERT_EQ(line_at(errors, header_at), SHORT_HEADER);
+    std::string frame = line_at(errors, header_at + SHORT_HEADER.size());
+    ASSERT_GE(frame.size(), 29u) << frame;
+    // The image column names the executable itself.
+    EXPECT_EQ(frame.substr(0, 19), (image + std::string(17, ' ')).substr(0, 17) + "  ");
+    EXPECT_EQ(frame.substr(27), "  Unknown               Unknown  Unknown\r\n");
+    unsigned long pc = std::stoul(frame.substr(19, 8), nullptr, 16);
+    unsigned long function = std::stoul(result.standard_output, nullptr, 16);
+    EXPECT_GE(pc, function) << frame;
+    EXPECT_LT(pc, function + 0x100) << frame;
+  }
+}
+
+TEST_F(CrtTest, StackOverflowIsReported) {
+  if (test_win32::running_under_wine()) {
+    // Windows keeps the thread's guaranteed stack for the handler; Wine
+    // raises the overflow with about 2 KB left and ends the process with 1
+    // when the dispatch runs out of it, before any filter is called.
+    GTEST_SKIP() << "Wine cannot dispatch a stack overflow to the exception filter";
+  }
+  ProgramResult result =
+      testing_support::run_program(CRT_FAULT_PROBE, {{"overflow"}, {}, directory_.path()});
+  EXPECT_EQ(result.exit_status, 170);
+  EXPECT_EQ(line_at(result.standard_error, 0),
+            "forrtl: severe (170): Program Exception - stack overflow\r\r\n");
+}
+
+TEST_F(CrtTest, IgnoredFaultIsLeftToTheSystem) {
+  ProgramResult result = testing_support::run_program(
+      CRT_FAULT_PROBE, {{"access"}, {{"FOR_IGNORE_EXCEPTIONS", "1"}}, directory_.path()});
+  EXPECT_EQ(static_cast<unsigned>(result.exit_status), 0xC0000005u);
+  EXPECT_EQ(result.standard_error.find("forrtl"), std::string::npos) << result.standard_error;
 }
 
 }  // namespace

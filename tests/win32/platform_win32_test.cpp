@@ -14,6 +14,7 @@
 #include "platform/win32/windows_api.h"
 #include "support/process.h"
 #include "win32/current_directory.h"
+#include "win32/wine.h"
 
 namespace {
 
@@ -33,14 +34,6 @@ ProgramResult run_helper(std::vector<std::string> arguments, const std::string& 
 }
 
 
-// Under Wine a process running as root may write a read-only file; Wine
-// names the Windows user after the Unix one.
-bool running_as_root_under_wine() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const char* user = std::getenv("USERNAME");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr &&
-         user != nullptr && std::strcmp(user, "root") == 0;
-}
 
 class FilesTest : public testing::Test {
  protected:
@@ -138,7 +131,7 @@ TEST_F(FilesTest, DirectoryCannotBeOpenedEvenForReading) {
 }
 
 TEST_F(FilesTest, ReadOnlyFileRefusesWritingButOpensForReading) {
-  if (running_as_root_under_wine()) {
+  if (test_win32::running_as_root_under_wine()) {
     GTEST_SKIP() << "Wine running as root opens a read-only file for writing";
   }
   write_file("locked.dat", "kept");
