@@ -201,4 +201,68 @@ TEST_F(CrtTest, IgnoredFaultIsLeftToTheSystem) {
   EXPECT_EQ(result.standard_error.find("forrtl"), std::string::npos) << result.standard_error;
 }
 
+// A console event sent the way the console itself sends one: a thread of
+// the system's control routine started in the target process.
+bool send_console_event(HANDLE process, DWORD event) {
+  auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CtrlRoutine")));
+  if (routine == nullptr) return false;
+  HANDLE thread = CreateRemoteThread(process, nullptr, 0, routine,
+                                     reinterpret_cast<void*>(static_cast<ULONG_PTR>(event)), 0, nullptr);
+  if (thread == nullptr) return false;
+  CloseHandle(thread);
+  return true;
+}
+
+struct EventCase {
+  DWORD event;
+  const char* name;
+  DWORD status;
+};
+
+// The probe waits in its main routine; the event arrives on a thread of its
+// own, is reported with its traceback and ends the process with its status.
+TEST_F(CrtTest, ConsoleEventsAreReportedAndEndTheRunWithTheirStatus) {
+  const EventCase cases[] = {
+      {CTRL_C_EVENT, "control-C", 0xC000013Au},
+      {CTRL_BREAK_EVENT, "control-BREAK", 1},
+      {CTRL_CLOSE_EVENT, "window-CLOSE", 2},
+  };
+  for (const EventCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE output = CreateFileA("probe.out", GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE errors = CreateFileA("probe.err", GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = errors;
+    PROCESS_INFORMATION probe{};
+    std::string command_line = std::string("\"") + CRT_FAULT_PROBE + "\" wait";
+    // No new process group: the control routine would not deliver to it.
+    BOOL started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0,
+                                  nullptr, nullptr, &startup, &probe);
+    CloseHandle(output);
+    CloseHandle(errors);
+    ASSERT_TRUE(started);
+    CloseHandle(probe.hThread);
+    for (int tries = 0; tries < 600 && read_file("probe.out") != "ready\n"; ++tries) Sleep(100);
+    ASSERT_EQ(read_file("probe.out"), "ready\n");
+
+    ASSERT_TRUE(send_console_event(probe.hProcess, c.event));
+    ASSERT_EQ(WaitForSingleObject(probe.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD status = 0;
+    GetExitCodeProcess(probe.hProcess, &status);
+    CloseHandle(probe.hProcess);
+    EXPECT_EQ(status, c.status);
+    std::string errors_text = read_file("probe.err");
+    EXPECT_EQ(line_at(errors_text, 0),
+              std::string("forrtl: error (200): program aborting due to ") + c.name + " event\r\r\n");
+    EXPECT_EQ(line_at(errors_text, line_at(errors_text, 0).size()), SHORT_HEADER);
+  }
+}
+
 }  // namespace
