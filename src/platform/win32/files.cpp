@@ -52,7 +52,9 @@ bool file_index(HANDLE handle, std::uint64_t& index) {
 
 // The volume serial number of the directory a lookup went through last. A
 // file lies on the volume of its directory, so while the directory path
-// stays the same the serial number need not be asked for again.
+// stays the same the serial number need not be asked for again. (Not so for
+// a name that is a symbolic link into another volume and is replaced while
+// the program runs: the cache then keeps the first target's volume.)
 struct VolumeOfDirectory {
   char directory[MAX_PATH] = {};
   DWORD serial = 0;
