@@ -132,8 +132,8 @@ bool lock_for_writing(int fd) {
   whole_file.l_len = 0;
   if (::fcntl(fd, F_OFD_SETLK, &whole_file) == 0) return true;
   if (errno == EAGAIN || errno == EACCES) return fail_with(Reason::sharing_violation, errno);
-  // Files that cannot be locked at all (some devices) are used unlocked.
-  return errno == EINVAL || errno == ENOLCK;
+  // A file system without locks still takes the records, unguarded.
+  return errno == EINVAL || errno == ENOLCK || fail_with_errno();
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -160,7 +160,9 @@ class PosixFileSystem final : public FileSystem {
     struct stat status {};
     if (::fstat(fd, &status) != 0) return close_after_failure(fd, reason_from_errno(errno), errno);
     if (marked_read_only(status)) return close_after_failure(fd, Reason::access_denied, EACCES);
-    if (!lock_for_writing(fd)) {
+    // Only a file holds records that a second writer could spoil; devices
+    // such as /dev/null are shared by everyone and stay unlocked.
+    if (S_ISREG(status.st_mode) && !lock_for_writing(fd)) {
       const Failure failure = last_file_failure;
       ::close(fd);
       last_file_failure = failure;
