@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "platform/context_text.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -217,57 +218,6 @@ void prepare_stack_walk() {
 // ---------------------------------------------------------------------------
 // Processor context
 // ---------------------------------------------------------------------------
-
-namespace {
-
-// Text put into a caller's buffer, cut at its end: registers under their
-// headings, each name padded to 9, three to a line, as on every system.
-// Signal-safe.
-class ContextText {
- public:
-  ContextText(char* buffer, std::size_t room) : buffer_(buffer), room_(room) {}
-
-  void append(const char* text) {
-    for (; *text != '\0' && used_ < room_; ++text) buffer_[used_++] = *text;
-  }
-  void append_hex(std::uint64_t value, int digits) {
-    char text[17];
-    for (int i = digits - 1; i >= 0; --i) {
-      text[i] = "0123456789abcdef"[value & 0xF];
-      value >>= 4;
-    }
-    text[digits] = '\0';
-    append(text);
-  }
-  void heading(const char* title) {
-    append("Exception Context:  ");
-    append(title);
-    append("\n\n");
-  }
-  void reg(const char* name, std::uint64_t value, int digits) {
-    if (in_line_ > 0) append("    ");
-    append(name);
-    for (std::size_t pad = std::strlen(name); pad < 9; ++pad) append(" ");
-    append_hex(value, digits);
-    if (++in_line_ == 3) {
-      append("\n");
-      in_line_ = 0;
-    }
-  }
-  void end_group() {
-    append(in_line_ == 0 ? "\n" : "\n\n");
-    in_line_ = 0;
-  }
-  std::size_t size() const { return used_; }
-
- private:
-  char* buffer_;
-  std::size_t room_;
-  std::size_t used_ = 0;
-  int in_line_ = 0;
-};
-
-}  // namespace
 
 // Signal-safe.
 std::size_t describe_processor_context(const ProcessorException& exception, char* buffer,
