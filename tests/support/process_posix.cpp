@@ -1,14 +1,11 @@
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "support/process.h"
@@ -103,34 +100,6 @@ ProgramResult ChildProcess::wait() {
   result.standard_output = read_file(output_dir_.file("stdout"));
   result.standard_error = read_file(output_dir_.file("stderr"));
   return result;
-}
-
-ProgramResult run_program(const std::string& program, const ProgramOptions& options) {
-  ChildProcess child(program, options);
-  return child.wait();
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-bool file_exists(const std::string& path) {
-  struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0;
-}
-
-std::vector<std::string> split_records(const std::string& bytes, std::size_t record_size) {
-  std::vector<std::string> records;
-  for (std::size_t at = 0; at < bytes.size(); at += record_size) records.push_back(bytes.substr(at, record_size));
-  return records;
 }
 
 }  // namespace testing_support
