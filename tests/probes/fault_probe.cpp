@@ -5,14 +5,12 @@
 // Before faulting it writes to standard output the offset, within this
 // executable, of the function that faults, so that a test can tell that the
 // traceback's first frame is the faulting instruction.
-#include <dlfcn.h>
-#include <signal.h>
-#include <unistd.h>
-
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "probes/probe_system.h"
 #include "runtime/runtime.h"
 
 namespace {
@@ -27,13 +25,9 @@ volatile int zero = 0;
 volatile bool keep_recursing = true;
 
 void announce(const void* function) {
-  Dl_info info{};
-  if (dladdr(function, &info) == 0) return;
-  const auto offset = reinterpret_cast<std::uintptr_t>(function) -
-                      reinterpret_cast<std::uintptr_t>(info.dli_fbase);
   char line[64];
-  const int size = std::snprintf(line, sizeof line, "%lX\n", static_cast<unsigned long>(offset));
-  if (write(STDOUT_FILENO, line, static_cast<std::size_t>(size)) < 0) return;
+  std::snprintf(line, sizeof line, "%llX\n", static_cast<unsigned long long>(probe::image_offset(function)));
+  probe::write_out(line);
 }
 
 // The faults are the point: the undefined-behaviour checks of a sanitized
@@ -65,18 +59,18 @@ __attribute__((noinline)) int recurse(int depth) {
 
 // Tells the test that the console events are being watched, then waits.
 void wait_for_event() {
-  if (write(STDOUT_FILENO, "ready\n", 6) < 0) return;
-  for (;;) pause();
+  probe::write_out("ready\n");
+  probe::wait_forever();
 }
 
 void own_interrupt_handler(int) {
-  if (write(STDOUT_FILENO, "own handler\n", 12) < 0) _exit(43);
-  _exit(42);
+  probe::write_out("own handler\n");
+  probe::exit_now(42);
 }
 
 // A program with its own control-C handler keeps control-C to itself.
 void wait_with_own_interrupt_handler() {
-  signal(SIGINT, own_interrupt_handler);
+  std::signal(SIGINT, own_interrupt_handler);
   wait_for_event();
 }
 
