@@ -16,19 +16,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 crt=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 run_dir=$root/run
 
-ensure_plotter() {
-  command -v gnuplot >/dev/null 2>&1 && return 0
-  if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
-    echo "gnuplot is missing: installing gnuplot-nox" >&2
-    apt-get update && apt-get install -y gnuplot-nox
-    return 0
-  fi
-  echo "gnuplot is missing: install it, for example with" >&2
-  echo "  sudo apt-get update && sudo apt-get install -y gnuplot-nox" >&2
-  exit 1
-}
-
-ensure_plotter
+# The plotting program comes from the system's packages.
+"$root/scripts/install-missing.sh" gnuplot-nox=gnuplot
 
 mkdir -p "$run_dir"
 cp "$root/crt.dem" "$run_dir/crt.dem"
