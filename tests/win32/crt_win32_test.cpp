@@ -11,6 +11,7 @@
 #include "platform/win32/windows_api.h"
 #include "support/process.h"
 #include "win32/current_directory.h"
+#include "win32/file_holder.h"
 #include "win32/wine.h"
 
 namespace {
@@ -99,20 +100,13 @@ TEST_F(CrtTest, LogFileCollectsEveryReportWhileTheDisplayIsOff) {
 
 TEST_F(CrtTest, PointFileHeldByAnotherWriterIsConnectedReadOnly) {
   write_file("ispis.dat", "held");
-  std::string id = std::to_string(GetCurrentProcessId());
-  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, ("crt-held-" + id).c_str());
-  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, ("crt-release-" + id).c_str());
-  testing_support::ChildProcess holder(
-      CRT_WIN32_HELPER, {{"hold", "ispis.dat", "crt-held-" + id, "crt-release-" + id}, {}, ""});
-  ASSERT_EQ(WaitForSingleObject(held, 60000), WAIT_OBJECT_0);
+  test_win32::FileHolder holder("ispis.dat");
+  ASSERT_TRUE(holder.holding());
 
   // The open meets a sharing violation, the retry reads alongside the
   // holder, and the first record is refused.
   ProgramResult result = run_crt(NO_TRACEBACK);
-  SetEvent(release);
-  EXPECT_EQ(holder.wait().exit_status, 0);
-  CloseHandle(held);
-  CloseHandle(release);
+  EXPECT_EQ(holder.release(), 0);
 
   EXPECT_EQ(result.exit_status, 47);
   EXPECT_EQ(result.standard_error, "forrtl: severe (47): write to READONLY file, unit 7, file " +

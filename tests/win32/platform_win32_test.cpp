@@ -14,6 +14,7 @@
 #include "platform/win32/windows_api.h"
 #include "support/process.h"
 #include "win32/current_directory.h"
+#include "win32/file_holder.h"
 #include "win32/wine.h"
 
 namespace {
@@ -100,12 +101,8 @@ TEST_F(FilesTest, SecondWriterGetsSharingViolationAndMayStillRead) {
 }
 
 TEST_F(FilesTest, AnotherProcessHoldingTheFileForcesTheReadOnlyRetry) {
-  std::string id = std::to_string(GetCurrentProcessId());
-  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, ("crt-held-" + id).c_str());
-  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, ("crt-release-" + id).c_str());
-  testing_support::ChildProcess holder(
-      CRT_WIN32_HELPER, {{"hold", "ispis.dat", "crt-held-" + id, "crt-release-" + id}, {}, ""});
-  ASSERT_EQ(WaitForSingleObject(held, 60000), WAIT_OBJECT_0);
+  test_win32::FileHolder holder("ispis.dat");
+  ASSERT_TRUE(holder.holding());
 
   FileHandle handle;
   EXPECT_FALSE(files().open_read_write("ispis.dat", handle));
@@ -114,10 +111,7 @@ TEST_F(FilesTest, AnotherProcessHoldingTheFileForcesTheReadOnlyRetry) {
                                      platform::ReadOnlyRetry::after_sharing_violation, handle));
   EXPECT_TRUE(files().close(handle));
 
-  SetEvent(release);
-  EXPECT_EQ(holder.wait().exit_status, 0);
-  CloseHandle(held);
-  CloseHandle(release);
+  EXPECT_EQ(holder.release(), 0);
 }
 
 TEST_F(FilesTest, DirectoryCannotBeOpenedEvenForReading) {
