@@ -134,7 +134,8 @@ class FileSystem {
 /// The operating system's own files.
 FileSystem& system_files();
 
-/// The handle of the process's standard error, unowned.
+/// The handle of the process's standard error, unowned; where the system
+/// reports none, its console output device opened by name.
 FileHandle standard_error_handle();
 
 // ---------------------------------------------------------------------------

@@ -195,7 +195,15 @@ FileSystem& system_files() {
   return files;
 }
 
-FileHandle standard_error_handle() { return from_system(GetStdHandle(STD_ERROR_HANDLE)); }
+FileHandle standard_error_handle() {
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle != INVALID_HANDLE_VALUE) return from_system(handle);
+  // No standard error handle: the console's own output device stands in,
+  // opened once and kept for the rest of the run.
+  static const HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr);
+  return from_system(console);
+}
 
 std::string describe_failure(const Failure& failure) {
   char* message = nullptr;
