@@ -78,6 +78,14 @@ TEST(ProcessorFault, ReportsMessageShortTracebackAndStatus) {
   }
 }
 
+TEST(ProcessorFault, FloatingPointExceptionsAreMaskedAtStartUp) {
+  const ChildResult result = run_probe("float");
+  ASSERT_TRUE(result.exited) << "signal " << result.signal;
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, "masked\n");
+  EXPECT_EQ(result.errors, "");
+}
+
 TEST(ProcessorFault, StackOverflowTracebackIsCutAtTheReportBuffer) {
   const ChildResult result = run_probe("overflow");
   // 16384 bytes of report, less its terminating zero, with every LF

@@ -23,6 +23,7 @@ volatile int* volatile null_pointer = nullptr;
 volatile int one = 1;
 volatile int zero = 0;
 volatile bool keep_recursing = true;
+volatile float float_zero = 0.0f;
 
 void announce(const void* function) {
   char line[64];
@@ -74,6 +75,15 @@ void wait_with_own_interrupt_handler() {
   wait_for_event();
 }
 
+// Floating-point division by zero, overflow and an invalid operation give
+// infinity and NaN: the start-up has masked every floating-point exception.
+void divide_floats() {
+  const float quotient = 1.0f / float_zero;
+  const float overflow = quotient * quotient;
+  const float invalid = float_zero / float_zero;
+  probe::write_out(quotient == overflow && invalid != invalid ? "masked\n" : "wrong\n");
+}
+
 struct Fault {
   const char* name;
   void (*raise)();
@@ -87,6 +97,7 @@ const Fault FAULTS[] = {
      reinterpret_cast<const void*>(&execute_illegal_instruction)},
     {"trap", [] { execute_breakpoint(); }, reinterpret_cast<const void*>(&execute_breakpoint)},
     {"overflow", [] { recurse(0); }, reinterpret_cast<const void*>(&recurse)},
+    {"float", divide_floats, nullptr},
     {"wait", wait_for_event, nullptr},
     {"wait-own-interrupt", wait_with_own_interrupt_handler, nullptr},
 };
@@ -104,5 +115,8 @@ void main_routine() {
 
 int main(int argc, char** argv) {
   if (argc > 1) chosen_fault = argv[1];
+  // Whatever the floating-point state the program starts with, the
+  // run-time masks the exceptions before the main routine runs.
+  if (std::strcmp(chosen_fault, "float") == 0) probe::unmask_floating_point_exceptions();
   return runtime::run_process(main_routine);
 }

@@ -11,6 +11,10 @@ void write_out(const char* text);
 /// The offset of `function` within the executable image that holds it.
 std::uintptr_t image_offset(const void* function);
 
+/// Lets every floating-point exception trap, as a caller before the
+/// run-time's start-up might have left them.
+void unmask_floating_point_exceptions();
+
 /// Waits until a signal or event ends the process.
 [[noreturn]] void wait_forever();
 

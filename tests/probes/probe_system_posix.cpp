@@ -1,5 +1,6 @@
 // The fault probe's system calls, POSIX side.
 #include <dlfcn.h>
+#include <fenv.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -17,6 +18,8 @@ std::uintptr_t image_offset(const void* function) {
   if (::dladdr(function, &info) == 0) return 0;
   return reinterpret_cast<std::uintptr_t>(function) - reinterpret_cast<std::uintptr_t>(info.dli_fbase);
 }
+
+void unmask_floating_point_exceptions() { ::feenableexcept(FE_ALL_EXCEPT); }
 
 void wait_forever() {
   for (;;) ::pause();

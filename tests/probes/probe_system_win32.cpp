@@ -1,4 +1,5 @@
 // The fault probe's system calls, Windows side.
+#include <cfloat>
 #include <cstring>
 
 #include "platform/win32/windows_api.h"
@@ -13,6 +14,11 @@ void write_out(const char* text) {
 
 std::uintptr_t image_offset(const void* function) {
   return reinterpret_cast<std::uintptr_t>(function) - reinterpret_cast<std::uintptr_t>(GetModuleHandleA(nullptr));
+}
+
+void unmask_floating_point_exceptions() {
+  _clearfp();
+  _controlfp(0, _MCW_EM);
 }
 
 void wait_forever() {
