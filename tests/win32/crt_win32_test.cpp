@@ -188,6 +188,13 @@ TEST_F(CrtTest, StackOverflowIsReported) {
             "forrtl: severe (170): Program Exception - stack overflow\r\r\n");
 }
 
+TEST_F(CrtTest, FloatingPointExceptionsAreMaskedAtStartUp) {
+  ProgramResult result = testing_support::run_program(CRT_FAULT_PROBE, {{"float"}, {}, directory_.path()});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.standard_output, "masked\n");
+  EXPECT_EQ(result.standard_error, "");
+}
+
 TEST_F(CrtTest, IgnoredFaultIsLeftToTheSystem) {
   ProgramResult result = testing_support::run_program(
       CRT_FAULT_PROBE, {{"access"}, {{"FOR_IGNORE_EXCEPTIONS", "1"}}, directory_.path()});
