@@ -1,5 +1,4 @@
-// The exception context slot. Signal-safe: a static record behind an
-// atomic pointer.
+// Whether the exception context exists. Signal-safe: one atomic flag.
 #include <atomic>
 
 #include "runtime/runtime.h"
@@ -7,17 +6,14 @@
 namespace runtime {
 namespace {
 
-ExceptionContextSlot the_slot{nullptr, false};
-std::atomic<ExceptionContextSlot*> slot_in_use{nullptr};
+std::atomic<bool> context_exists{false};
 
 }  // namespace
 
-void create_exception_context_slot() { slot_in_use.store(&the_slot); }
+void create_exception_context() { context_exists.store(true); }
 
-void release_exception_context_slot() {
-  if (ExceptionContextSlot* slot = slot_in_use.exchange(nullptr)) *slot = {nullptr, false};
-}
+void release_exception_context() { context_exists.store(false); }
 
-ExceptionContextSlot* exception_context_slot() { return slot_in_use.load(); }
+bool exception_context_exists() { return context_exists.load(); }
 
 }  // namespace runtime

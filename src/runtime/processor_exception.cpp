@@ -10,7 +10,6 @@
 #include "runtime/env_switch.h"
 #include "runtime/exception_message.h"
 #include "runtime/report.h"
-#include "runtime/runtime.h"
 
 namespace runtime {
 namespace {
@@ -43,23 +42,14 @@ void on_processor_exception(const platform::ProcessorException& exception) {
   // A debugger takes its breakpoints itself.
   if (debugger && message.number == BREAKPOINT_MESSAGE) return;
 
-  ExceptionContextSlot* slot = exception_context_slot();
-  if (slot != nullptr) {
-    slot->exception = &exception;
-    slot->debugger_present = debugger;
-  }
+  // The report ends the process; only one made for a debugger comes back,
+  // and the debugger then gets the exception.
   if (message.has_code_fill_ins) {
     report_runtime_message_in(fault_report_buffer, sizeof fault_report_buffer, message.number,
                               {message.code_fill_in, message.code_fill_in}, &exception);
   } else {
     report_runtime_message_in(fault_report_buffer, sizeof fault_report_buffer, message.number,
                               {}, &exception);
-  }
-  // Only a report made for a debugger comes back: the debugger gets the
-  // exception.
-  if (slot != nullptr) {
-    slot->exception = nullptr;
-    slot->debugger_present = false;
   }
 }
 

@@ -154,11 +154,9 @@ std::size_t compose_report(char* buffer, std::size_t size, int number,
   TextBuilder text(buffer, size - 1);
   put_message_line(text, number, fill_ins);
   std::size_t length = text.stored();
-  const ExceptionContextSlot* slot = exception_context_slot();
-  if (with_traceback && message_for(number).severity >= Severity::error && slot != nullptr &&
+  if (with_traceback && message_for(number).severity >= Severity::error && exception_context_exists() &&
       length < size - 1) {
-    length += write_traceback(buffer + length, size - 1 - length,
-                              exception != nullptr ? exception : slot->exception);
+    length += write_traceback(buffer + length, size - 1 - length, exception);
   }
   buffer[length] = '\0';
   return length;

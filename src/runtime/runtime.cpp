@@ -19,7 +19,7 @@ std::atomic_flag started = ATOMIC_FLAG_INIT;
 
 void start_runtime() {
   if (started.test_and_set()) return;
-  create_exception_context_slot();
+  create_exception_context();
   register_console_event_handler();
   if (env_switch_on("FOR_NOERROR_DIALOGS")) platform::suppress_error_dialogs();
   platform::prepare_floating_point();

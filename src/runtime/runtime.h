@@ -11,22 +11,16 @@ void start_runtime();
 /// Runs the exit processing and returns the status for the process exit.
 int finish_runtime();
 
-/// The exception being reported and whether a debugger is present, while
-/// a processor exception is reported. The slot exists from start-up until
-/// the exit processing; reports carry a traceback only while it exists.
-struct ExceptionContextSlot {
-  const platform::ProcessorException* exception;
-  bool debugger_present;
-};
+/// The exception context exists from start-up until the exit processing;
+/// reports carry a traceback only while it exists. The exception being
+/// reported travels with its report, so that a report on another thread
+/// never starts its traceback from it. Signal-safe.
+bool exception_context_exists();
 
-/// Null when the slot does not exist (before start-up, after the exit
-/// processing). Signal-safe.
-ExceptionContextSlot* exception_context_slot();
-
-/// Creates the slot, empty (start-up).
-void create_exception_context_slot();
-/// Empties and releases the slot (exit processing). Signal-safe.
-void release_exception_context_slot();
+/// Creates the exception context (start-up).
+void create_exception_context();
+/// Releases the exception context (exit processing). Signal-safe.
+void release_exception_context();
 
 }  // namespace runtime
 

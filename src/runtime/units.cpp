@@ -45,7 +45,7 @@ void unregister_open_unit(OpenUnit* unit) {
 }
 
 int run_exit_processing() {
-  release_exception_context_slot();
+  release_exception_context();
   ExitProcessing expected = ExitProcessing::not_started;
   if (exit_processing.compare_exchange_strong(expected, ExitProcessing::running)) {
     exit_processing_thread.store(std::this_thread::get_id());

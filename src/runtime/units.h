@@ -21,7 +21,7 @@ void register_open_unit(OpenUnit* unit);
 void unregister_open_unit(OpenUnit* unit);
 
 /// Closes every open connection, once per process; afterwards only
-/// returns the saved status (0). Also empties the exception context slot.
+/// returns the saved status (0). Also releases the exception context.
 int run_exit_processing();
 
 }  // namespace runtime
